@@ -1,0 +1,31 @@
+# Shared by the front-door scripts: installs the Debian packages that are missing, then configures
+# and builds the project into build/.
+set -euo pipefail
+
+TOVASEL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+TOVASEL_BUILD=${TOVASEL_BUILD:-$TOVASEL_ROOT/build}
+
+# Build and test dependencies, all from Debian 12.
+TOVASEL_PACKAGES=(
+  build-essential cmake ninja-build ccache pkg-config
+  qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+)
+
+install_missing_packages() {
+  local missing=()
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+  cmake -S "$TOVASEL_ROOT" -B "$TOVASEL_BUILD" -G Ninja "$@" >/dev/null
+  cmake --build "$TOVASEL_BUILD" -j "$(nproc)"
+}
