@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -53,7 +52,8 @@ TEST(HalftoneColors, AreTheCubeAndFiveExtras) {
   EXPECT_EQ(ColorOf(colors[122]), Rgb(153, 128, 128));
   EXPECT_EQ(ColorOf(colors[35 * 4 + 5 * 5 + 3]), Rgb(204, 214, 192));
   EXPECT_EQ(ColorOf(colors[209]), Rgb(255, 255, 255));
-  const uint32_t extras[] = {Rgb(128, 0, 0), Rgb(128, 128, 0), Rgb(128, 0, 128), Rgb(192, 192, 192), Rgb(128, 128, 128)};
+  const uint32_t extras[] = {Rgb(128, 0, 0), Rgb(128, 128, 0), Rgb(128, 0, 128), Rgb(192, 192, 192),
+                             Rgb(128, 128, 128)};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(ColorOf(colors[210 + i]), extras[i]);
   for (const auto& c : colors) EXPECT_EQ(c.rgbReserved, 0);
 }
@@ -86,8 +86,12 @@ TEST(Halftone, QuantisesAtTheThresholds) {
     uint32_t Index;
   };
   const TCase cases[] = {
-      {Rgb(25, 21, 31), 0},          {Rgb(26, 22, 32), 35 + 5 + 1},     {Rgb(127, 106, 159), 70 + 10 + 2},
-      {Rgb(128, 107, 160), 105 + 15 + 3}, {Rgb(230, 233, 223), 140 + 25 + 3}, {Rgb(231, 234, 224), 175 + 30 + 4},
+      {Rgb(25, 21, 31), 0},
+      {Rgb(26, 22, 32), 35 + 5 + 1},
+      {Rgb(127, 106, 159), 70 + 10 + 2},
+      {Rgb(128, 107, 160), 105 + 15 + 3},
+      {Rgb(230, 233, 223), 140 + 25 + 3},
+      {Rgb(231, 234, 224), 175 + 30 + 4},
   };
   for (const auto& c : cases) {
     const TTestDIB src = Uniform24(1, 1, c.Color);
@@ -221,7 +225,8 @@ TEST(Halftone, KeepsTheAverageOverAGradient) {
         }
       }
       const double n = tile * tile;
-      for (int i = 0; i < 3; ++i) EXPECT_NEAR(out[i] / n, in[i] / n, 4.0) << "tile " << tx << ", " << ty << " channel " << i;
+      for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(out[i] / n, in[i] / n, 4.0) << "tile " << tx << ", " << ty << " channel " << i;
       EXPECT_NEAR(grey / n, (in[0] + in[1] + in[2]) / (3 * n), 9.0) << "tile " << tx << ", " << ty;
     }
   }

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <algorithm>
+#include <cstddef>
 #include <random>
 #include <string>
 #include <vector>
@@ -147,11 +148,13 @@ TEST(RLEDecode, EveryTruncationIsReported) {
   const TBytes stream4 = {3, 0x12, 0, 3, 0x45, 0x60, 0, 0, 0, 2, 1, 1, 2, 0x99, 0, 5, 0x12, 0x34, 0x50, 0, 0, 1};
   for (int bits : {4, 8}) {
     const TBytes& stream = bits == 4 ? stream4 : stream8;
-    const char* cutShort = bits == 4 ? "Convert4BitRLETo4BitRGB: Bad RLE Data 9" : "Convert8BitRLETo8BitRGB: Bad RLE Data 5";
+    const char* cutShort =
+        bits == 4 ? "Convert4BitRLETo4BitRGB: Bad RLE Data 9" : "Convert8BitRLETo8BitRGB: Bad RLE Data 5";
     Decode(bits, 7, 3, stream);
     for (size_t length = 0; length < stream.size(); ++length) {
       SCOPED_TRACE(length);
-      const TTestDIB src = TTestDIB::Compressed(7, 3, static_cast<uint16_t>(bits), TBytes(stream.begin(), stream.begin() + length));
+      const TBytes prefix(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(length));
+      const TTestDIB src = TTestDIB::Compressed(7, 3, static_cast<uint16_t>(bits), prefix);
       ExpectFailure<EKpDIBInvalidDIB>(Decoder(bits), src.Infos, cutShort);
     }
   }
@@ -275,8 +278,7 @@ TEST(RLEEncode, FailsWithoutRoom) {
     TTestDIB exact(bits == 8 ? 6 : 16, 1, static_cast<uint16_t>(bits), DefaultClrUsed(bits));
     const TBytes row = bits == 8 ? TBytes{1, 1, 1, 2, 2, 2} : TBytes{0x11, 0x11, 0x11, 0x11, 0x22, 0x22, 0x22, 0x22};
     std::copy(row.begin(), row.end(), exact.Row(0));
-    const TBytes expected =
-        bits == 8 ? TBytes{3, 1, 3, 2, 0, 0, 0, 1} : TBytes{8, 0x11, 8, 0x22, 0, 0, 0, 1};
+    const TBytes expected = bits == 8 ? TBytes{3, 1, 3, 2, 0, 0, 0, 1} : TBytes{8, 0x11, 8, 0x22, 0, 0, 0, 1};
     EXPECT_EQ(Convert(Encoder(bits), exact.Infos).Bytes(), expected);
 
     std::mt19937 random(3);
