@@ -19,8 +19,9 @@ struct TGlobalBlock {
 };
 
 THandleTable<TGlobalBlock>& Blocks() {
-  static THandleTable<TGlobalBlock> table;
-  return table;
+  // Never destroyed: objects with static storage may still free their handles at exit.
+  static auto* const table = new THandleTable<TGlobalBlock>;
+  return *table;
 }
 
 }  // namespace

@@ -12,8 +12,9 @@ struct TPaletteObject {
 };
 
 THandleTable<TPaletteObject>& PaletteTable() {
-  static THandleTable<TPaletteObject> table;
-  return table;
+  // Never destroyed: objects with static storage may still free their handles at exit.
+  static auto* const table = new THandleTable<TPaletteObject>;
+  return *table;
 }
 
 }  // namespace
