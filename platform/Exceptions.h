@@ -34,6 +34,8 @@ TV_DECLARE_EXCEPTION(EFOpenError, EStreamError)
 TV_DECLARE_EXCEPTION(EFCreateError, EStreamError)
 TV_DECLARE_EXCEPTION(EInvalidGraphic, Exception)
 TV_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception)
+// The silent exception: ends an operation that the user stopped, with nothing to report.
+TV_DECLARE_EXCEPTION(EAbort, Exception)
 
 // A failed internal consistency check: a programming error, not bad input.
 class EAssertionFailed : public Exception {
