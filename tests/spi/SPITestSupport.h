@@ -71,7 +71,7 @@ struct TTestPicture {
   uint32_t Height = 2;
   uint16_t BitCount = 24;
   std::vector<uint32_t> Colors;  // 0xRRGGBB
-  std::function<uint32_t(uint32_t, uint32_t)> Pixel = [](uint32_t x, uint32_t y) { return (x * 0x40 << 16) | (y * 0x80 << 8) | 0x20; };
+  std::function<uint32_t(uint32_t, uint32_t)> Pixel = [](uint32_t x, uint32_t y) { return ((x * 0x40) & 0xFF) << 16 | ((y * 0x80) & 0xFF) << 8 | 0x20; };
   std::string Magic = "TVPX";
   size_t MacBinaryHeader = 0;  // bytes of zeros before the picture
 
