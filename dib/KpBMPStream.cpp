@@ -106,7 +106,7 @@ void ConvertHighColorTo24(TKpDIBInfos& infos, bool useFMO, const std::function<v
   GetMemory(infos.BitsSize, infos.hFile, infos.pBits, useFMO);
 
   const TMaskChannel red(masks[0]), green(masks[1]), blue(masks[2]);
-  std::vector<uint8_t> scratch(static_cast<size_t>(srcRow));
+  std::vector<uint8_t> scratch = WorkVector<uint8_t>(static_cast<size_t>(srcRow));
   for (int64_t y = 0; y < rows; ++y) {
     readRow(scratch.data(), scratch.size());
     uint8_t* out = infos.pBits + y * dstRow;

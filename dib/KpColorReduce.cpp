@@ -18,15 +18,6 @@ constexpr int kCellCount = 65536;
 // The histogram cell of a colour: 32 red x 64 green x 32 blue levels.
 inline int CellOf(uint8_t r, uint8_t g, uint8_t b) { return (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3); }
 
-template <class T>
-std::vector<T> WorkVector(size_t size) {
-  try {
-    return std::vector<T>(size);
-  } catch (const std::bad_alloc&) {
-    throw EOutOfMemory("Out of memory");
-  }
-}
-
 // Weighted sums of a range of colours, channels red, green, blue. All terms are integers and even for
 // the largest image stay far below 2^64, so they are exact, and so is their one conversion to long
 // double: the same values that summing in extended precision gives.

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <new>
+#include <vector>
 
 #pragma pack(push, 1)
 struct TKpDIBInfos {
@@ -55,6 +57,16 @@ int32_t CheckedBitsSize(int64_t width, int64_t height, int64_t bitCount, const c
 // Pixel blocks: an anonymous file mapping (useFMO) or a heap block, zero-filled.
 void GetMemory(int32_t size, uint32_t& hFile, uint8_t*& pBits, bool useFMO);
 void ReleaseMemory(uint32_t hFile, uint8_t* pBits, bool useFMO);
+
+// Work memory of a routine: what cannot be had raises EOutOfMemory, as a pixel block would.
+template <class T>
+std::vector<T> WorkVector(size_t size, const T& value = T{}) {
+  try {
+    return std::vector<T>(size, value);
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory("Out of memory");
+  }
+}
 
 // Releases the pixel block of a record that a routine is still building, unless Keep() is called.
 class TPixelBlockGuard {

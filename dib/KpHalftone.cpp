@@ -156,8 +156,8 @@ void Halftone(const TKpDIBInfos& Src, TKpDIBInfos& Dst, bool UseFMO, const char*
 
   // Every entry of a row but the margins is rewritten before the next row reads it, so swapping the rows
   // does what copying the current row over the previous one would.
-  std::vector<TError> previous(static_cast<size_t>(width) + 2, TError{});
-  std::vector<TError> current(static_cast<size_t>(width) + 2, TError{});
+  std::vector<TError> previous = WorkVector<TError>(static_cast<size_t>(width) + 2);
+  std::vector<TError> current = WorkVector<TError>(static_cast<size_t>(width) + 2);
   for (int64_t y = 0; y < height; ++y) {
     std::swap(previous, current);
     row(Src.pBits + y * srcStride, Src.Colors(), Dst.pBits + y * dstStride, width, y % 2 == 0, previous.data(),
