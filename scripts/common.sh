@@ -10,6 +10,7 @@ TOVASEL_PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  qt6-translations-l10n fonts-noto-cjk xvfb xauth imagemagick
 )
 
 install_missing_packages() {
