@@ -11,6 +11,7 @@ TOVASEL_PACKAGES=(
   qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   qt6-translations-l10n fonts-noto-cjk xvfb xauth imagemagick
+  libzip-dev zlib1g-dev zip unzip p7zip-full
 )
 
 install_missing_packages() {
