@@ -1,0 +1,84 @@
+// Browsing a ZIP file: the list shows its image entries; showing one extracts it to the scratch
+// folder, loads it and deletes it again. The archive is opened anew for every step.
+
+#include "app/Form_Tovasel.h"
+#include "platform/ZipFile.h"
+#include "viewer/ImageControl.h"
+#include "viewer/PathText.h"
+
+#include <QLabel>
+#include <QListWidget>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+// Deletes an extracted file, then the scratch folder if that became empty; failures change nothing.
+// Folders made for entries in subfolders of the archive stay behind, empty.
+void RemoveExtracted(const std::string& path, const std::string& scratch) {
+  std::error_code error;
+  std::filesystem::remove(path, error);
+  std::filesystem::remove(scratch, error);  // only an empty folder goes
+}
+
+bool IsListedImage(const std::string& name) {
+  const std::string extension = ExtensionPart(name);
+  return std::find(gazoExt.begin(), gazoExt.end(), extension) != gazoExt.end();  // case counts
+}
+
+}  // namespace
+
+std::string TForm_Tovasel::ScratchFolder() const { return Viewer.appFolda + "/temp"; }
+
+void TForm_Tovasel::filMeiFromZip(const std::string& filmei) {
+  ListBox1->clear();
+  TZipFile zip;
+  const std::string folder = ScratchFolder();
+  zip.Open(filmei, zmRead);
+  ListBox1->setUpdatesEnabled(false);
+  // The list stays as far as it got when an entry fails; the error ends the command.
+  struct TUpdatesGuard {
+    QListWidget* List;
+    ~TUpdatesGuard() { List->setUpdatesEnabled(true); }
+  } updates{ListBox1};
+  for (int i = 0; i < zip.FileCount(); ++i) {
+    const std::string name = zip.FileName(i);
+    zip.Extract(name, folder, true);
+    const std::string path = folder + "/" + name;
+    if (IsListedImage(name)) ListBox1->addItem(QString::fromStdString(name));
+    setWindowTitle(QString::fromStdString(filmei));
+    RemoveExtracted(path, folder);
+  }
+  Viewer.gazoBan = 0;
+  Viewer.gazoKazu = ListCount();
+  if (Viewer.gazoKazu >= 1) {
+    Viewer.thumHajime = 0;
+    Viewer.thumNeedDraw = true;
+  }
+}
+
+void TForm_Tovasel::ZIPfilHyouji(TImage& imag1, TImage& imag2, int32_t maetugi, const std::string& ofilmei,
+                                 int32_t dban) {
+  const int count = ListCount();
+  if (count == 0) return;
+  if (maetugi == 1)
+    Viewer.gazoBan = std::min(Viewer.gazoBan + 1, count - 1);
+  else if (maetugi == 0)
+    Viewer.gazoBan = std::max(Viewer.gazoBan - 1, 0);
+  if (dban >= 0) Viewer.gazoBan = dban;
+  const std::string name = ListBox1->item(Viewer.gazoBan)->text().toStdString();
+  lblFilmei->setText(QString::fromStdString(name));
+  const std::string path = ScratchFolder() + "/" + name;
+  {
+    TZipFile zip;
+    zip.Open(ofilmei, zmRead);
+    zip.Extract(name, ScratchFolder(), true);
+  }
+  ShowPicture(imag1, imag2, path);
+  lblFilmei->setText(QString::fromStdString(FileNamePart(path)));
+  RemoveExtracted(path, ScratchFolder());
+  Viewer.listClickGuard = 1;
+  SetListSelection(Viewer.gazoBan);
+  Viewer.listClickGuard = 0;
+}
