@@ -25,10 +25,15 @@ public:
   // Decimal, or hexadecimal with a leading "0x" or "$"; anything else (or a value beyond 32 bits)
   // gives Default.
   int32_t ReadInteger(const std::string& Section, const std::string& Ident, int32_t Default) const;
+  // True when the file has a section of that name.
+  bool SectionExists(const std::string& Section) const;
 
   // Write one key, creating the file, the section or the key as needed. The file is replaced as a
-  // whole (written beside it, then renamed), so a failed write never leaves it half written. A file
-  // that cannot be written raises EIniFileException "Unable to write to <FileName>".
+  // whole (written beside it, then renamed, with its permission bits; a symbolic link is written
+  // through), so a failed write never leaves it half written. A file that cannot be written raises
+  // EIniFileException "Unable to write to <FileName>". A value with surrounding blanks or quotes of its
+  // own is stored in quotes, so it reads back as written; names and values that would break the line
+  // structure (line breaks, '=' in a key, ']' in a section) raise EIniFileException.
   void WriteString(const std::string& Section, const std::string& Ident, const std::string& Value);
   void WriteInteger(const std::string& Section, const std::string& Ident, int32_t Value);
 

@@ -6,11 +6,11 @@
 //   [Software\Vendor\Product\Key]
 //   Value=text
 //
-// Key paths and value names are compared without regard to case; every value is a string.
+// Key paths and value names are compared without regard to case; every value is a string. The file is
+// read through TIniFile, so it follows the rules of settings files.
 
 #include "Exceptions.h"
 
-#include <map>
 #include <optional>
 #include <string>
 
@@ -29,6 +29,7 @@ public:
   std::string ReadString(const std::string& Name) const;
 
 private:
-  // Value names in lower case.
-  std::optional<std::map<std::string, std::string>> FValues;
+  // The store and the open key's section; no file while no key is open.
+  std::optional<std::string> FFileName;
+  std::string FSection;
 };

@@ -1,8 +1,6 @@
-// The platform pieces the viewer stands on: settings files, folder listings and file masks, the named
-// mutex and the running window's endpoint (across processes: tests/viewer/SingleInstanceProcessTest).
+// Folder listings and file masks.
 
 #include "platform/DirectoryListing.h"
-#include "platform/IniFile.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +12,6 @@
 
 namespace {
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void Write(const std::string& path, const std::string& text) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   std::ofstream(path, std::ios::binary) << text;
@@ -29,54 +22,6 @@ protected:
   std::string Path(const std::string& relative) const { return FTemp.path().toStdString() + "/" + relative; }
   QTemporaryDir FTemp;
 };
-
-TEST_F(PlatformFilesTest, IniFileWritesKeyByKeyAndKeepsTheRest) {
-  const std::string file = Path("a.ini");
-  Write(file, "; remembered\r\n[Other]\r\nx=1\r\n\r\n[FORM]\r\nTop = 7\r\nleft=3\r\n");
-  TIniFile ini(file);
-  EXPECT_EQ(ini.ReadInteger("form", "top", 10), 7) << "names compare without case, blanks are trimmed";
-  ini.WriteInteger("form", "TOP", 120);
-  ini.WriteInteger("form", "height", 700);
-  ini.WriteString("filOrZipMode", "zipFilMei", "/写真/2023 年");
-  EXPECT_EQ(Read(file),
-            "; remembered\n[Other]\nx=1\n\n[FORM]\nTOP=120\nleft=3\nheight=700\n[filOrZipMode]\nzipFilMei=/写真/2023 年\n");
-  EXPECT_EQ(ini.ReadString("filormode", "zipfilmei", "none"), "none");
-  EXPECT_EQ(ini.ReadString("FILORZIPMODE", "ZIPFILMEI", "none"), "/写真/2023 年");
-}
-
-TEST_F(PlatformFilesTest, IniFileIntegersAndDefaults) {
-  const std::string file = Path("n.ini");
-  Write(file, "\xEF\xBB\xBF[s]\nhex=0x20\ndollar=$1F\nneg=-5\nbad=12a\nempty=\nbig=99999999999\nquoted=\"a b\"\n");
-  const TIniFile ini(file);
-  EXPECT_EQ(ini.ReadInteger("s", "hex", 0), 32);
-  EXPECT_EQ(ini.ReadInteger("s", "dollar", 0), 31);
-  EXPECT_EQ(ini.ReadInteger("s", "neg", 0), -5);
-  EXPECT_EQ(ini.ReadInteger("s", "bad", 9), 9);
-  EXPECT_EQ(ini.ReadInteger("s", "empty", 9), 9);
-  EXPECT_EQ(ini.ReadInteger("s", "big", 9), 9);
-  EXPECT_EQ(ini.ReadInteger("s", "missing", 9), 9);
-  EXPECT_EQ(ini.ReadString("s", "quoted", ""), "a b");
-  EXPECT_EQ(TIniFile(Path("absent.ini")).ReadInteger("s", "hex", 10), 10);
-  Write(file, "[s]\nlong=" + std::string(3000, 'x') + "\n");
-  EXPECT_EQ(ini.ReadString("s", "long", "").size(), 2047u);
-}
-
-TEST_F(PlatformFilesTest, IniFileThatCannotBeWrittenRaisesAndKeepsTheOldFile) {
-  std::filesystem::create_directories(Path("locked"));
-  const std::string file = Path("locked/a.ini");
-  Write(file, "[s]\nk=1\n");
-  ::chmod(Path("locked").c_str(), 0500);
-  TIniFile ini(file);
-  if (::access(Path("locked").c_str(), W_OK) == 0) GTEST_SKIP() << "running as root: folders cannot be locked";
-  try {
-    ini.WriteInteger("s", "k", 2);
-    ADD_FAILURE() << "no error";
-  } catch (const EIniFileException& error) {
-    EXPECT_EQ(std::string(error.Message()).rfind("Unable to write to " + file, 0), 0u) << error.Message();
-  }
-  EXPECT_EQ(Read(file), "[s]\nk=1\n");
-  ::chmod(Path("locked").c_str(), 0700);
-}
 
 TEST_F(PlatformFilesTest, ListingIsDepthFirstInNameOrder) {
   for (const char* name : {"c.jpg", "B.jpg", "a.jpg", "sub/z.jpg", "sub/Y.JPG", "Sub2/x.png", ".hidden.jpg", "d.txt"})
