@@ -1,5 +1,6 @@
 #include "DirectoryListing.h"
 
+#include <QList>
 #include <QString>
 
 #include <algorithm>
@@ -17,15 +18,19 @@ char16_t AsciiLower(char16_t c) { return static_cast<char16_t>(c >= 'A' && c <= 
 
 std::u16string ToU16(const QString& text) { return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), text.size()); }
 
-// Case-folded UTF-16 of a name: ASCII directly, the rest through Qt's Unicode tables (invalid UTF-8
-// becomes replacement characters, never an error).
-std::u16string Folded(const std::string& text) {
+// Case-folded code points of a name: ASCII directly, the rest through Qt's Unicode tables (invalid
+// UTF-8 becomes replacement characters, never an error). Code points, so '?' takes one character even
+// beyond the 16-bit range.
+std::u32string Folded(const std::string& text) {
+  std::u32string folded;
+  folded.reserve(text.size());
   if (IsAscii(text)) {
-    std::u16string folded(text.size(), u'\0');
-    std::transform(text.begin(), text.end(), folded.begin(), [](char c) { return AsciiLower(static_cast<char16_t>(c)); });
+    for (const char c : text) folded.push_back(AsciiLower(static_cast<char16_t>(c)));
     return folded;
   }
-  return ToU16(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toCaseFolded());
+  for (const char32_t c : QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUcs4())
+    folded.push_back(QChar::toCaseFolded(c));
+  return folded;
 }
 
 // '*' any run, '?' one unit; iterative with one back-tracking point, so no mask can take long.
@@ -66,10 +71,15 @@ void ListFolder(const std::string& folder, const TFileFilter& filter, std::vecto
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     bool isFolder = entry->d_type == DT_DIR;
+    bool isLink = entry->d_type == DT_LNK;
     if (entry->d_type == DT_UNKNOWN) {
       struct stat info {};
-      isFolder = ::lstat((folder + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    } else if (entry->d_type == DT_LNK) {
+      if (::lstat((folder + "/" + name).c_str(), &info) == 0) {
+        isFolder = S_ISDIR(info.st_mode);
+        isLink = S_ISLNK(info.st_mode);
+      }
+    }
+    if (isLink) {
       // A link to a folder is neither followed (it may loop) nor a file.
       struct stat target {};
       if (::stat((folder + "/" + name).c_str(), &target) == 0 && S_ISDIR(target.st_mode)) continue;
@@ -77,7 +87,11 @@ void ListFolder(const std::string& folder, const TFileFilter& filter, std::vecto
     entries.push_back(TEntry{NameOrderKey(name), name, isFolder});
   }
   ::closedir(directory);
-  std::sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) { return a.Key < b.Key; });
+  // Names that differ only in case (possible here, not on Windows) keep one order too, never the
+  // file system's.
+  std::sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
+    return a.Key != b.Key ? a.Key < b.Key : a.Name < b.Name;
+  });
   for (const TEntry& entry : entries) {
     if (entry.Folder)
       ListFolder(folder + "/" + entry.Name, filter, found);
@@ -94,13 +108,16 @@ std::u16string NameOrderKey(const std::string& Name) {
     std::transform(Name.begin(), Name.end(), key.begin(), AsciiUpper);
     return key;
   }
-  return ToU16(QString::fromUtf8(Name.data(), static_cast<qsizetype>(Name.size())).toUpper());
+  // Unit by unit, as NTFS's upper-case table does: no character grows into several (no "SS" for "ß").
+  std::u16string key = ToU16(QString::fromUtf8(Name.data(), static_cast<qsizetype>(Name.size())));
+  for (char16_t& unit : key) unit = QChar(unit).toUpper().unicode();
+  return key;
 }
 
 bool MatchesMask(const std::string& Name, const std::string& Mask) {
   if (IsAscii(Name) && IsAscii(Mask))
     return Wildcard(Name, Mask, [](const std::string& text, size_t i) { return AsciiLower(static_cast<char16_t>(text[i])); });
-  return Wildcard(Folded(Name), Folded(Mask), [](const std::u16string& text, size_t i) { return text[i]; });
+  return Wildcard(Folded(Name), Folded(Mask), [](const std::u32string& text, size_t i) { return text[i]; });
 }
 
 std::vector<std::string> GetFiles(const std::string& Folder, const TFileFilter& Filter) {

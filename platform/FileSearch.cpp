@@ -1,28 +1,29 @@
 #include "FileSearch.h"
 
-#include <QRegularExpression>
-#include <QString>
+#include "DirectoryListing.h"
 
 #include <algorithm>
 #include <filesystem>
 
 std::vector<std::string> FindFiles(const std::string& Folder, const std::string& Pattern) {
-  const QRegularExpression matcher(
-      QRegularExpression::wildcardToRegularExpression(QString::fromStdString(Pattern)),
-      QRegularExpression::CaseInsensitiveOption);
-  std::vector<std::pair<QString, std::string>> found;
+  struct TFound {
+    std::u16string Key;
+    std::string Name;
+  };
+  std::vector<TFound> found;
   std::error_code error;
   for (std::filesystem::directory_iterator it(Folder, error), end; !error && it != end; it.increment(error)) {
-    const std::string name = it->path().filename().string();
+    std::string name = it->path().filename().string();
     if (name.empty() || name[0] == '.') continue;
     std::error_code typeError;
     if (!it->is_regular_file(typeError)) continue;
-    const QString text = QString::fromStdString(name);
-    if (matcher.match(text).hasMatch()) found.emplace_back(text.toUpper(), name);
+    if (MatchesMask(name, Pattern)) found.push_back({NameOrderKey(name), std::move(name)});
   }
-  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  // The listing's order, ties included.
+  std::sort(found.begin(), found.end(),
+            [](const TFound& a, const TFound& b) { return a.Key != b.Key ? a.Key < b.Key : a.Name < b.Name; });
   std::vector<std::string> names;
   names.reserve(found.size());
-  for (auto& entry : found) names.push_back(std::move(entry.second));
+  for (TFound& entry : found) names.push_back(std::move(entry.Name));
   return names;
 }

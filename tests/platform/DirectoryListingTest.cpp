@@ -1,4 +1,4 @@
-// Folder listings and file masks.
+// Folder listings in name order and file masks.
 
 #include "platform/DirectoryListing.h"
 
@@ -42,6 +42,25 @@ TEST_F(PlatformFilesTest, ListingIsDepthFirstInNameOrder) {
   EXPECT_THROW(GetFiles(Path("tree/a.jpg"), [](auto&, auto&) { return true; }), EDirectoryNotFoundException);
 }
 
+TEST_F(PlatformFilesTest, NamesEqualButForCaseAndNamesNotInUtf8KeepOneOrder) {
+  for (const char* name : {"b.jpg", "\xff\xfe.jpg", "A.jpg", "\xfe\xff.jpg", "a.jpg"}) Write(Path(std::string("odd/") + name), "");
+  const std::string root = Path("odd");
+  EXPECT_EQ(GetFiles(root, [](auto&, auto&) { return true; }),
+            (std::vector<std::string>{root + "/A.jpg", root + "/a.jpg", root + "/b.jpg", root + "/\xfe\xff.jpg",
+                                      root + "/\xff\xfe.jpg"}))
+      << "never the file system's order, not even for ties";
+}
+
+TEST_F(PlatformFilesTest, AnUnreadableFolderIsSkipped) {
+  for (const char* name : {"a.jpg", "locked/x.jpg", "z.jpg"}) Write(Path(std::string("tree/") + name), "");
+  ::chmod(Path("tree/locked").c_str(), 0);
+  const bool readable = ::access(Path("tree/locked").c_str(), R_OK) == 0;
+  const std::vector<std::string> files = GetFiles(Path("tree"), [](auto&, auto&) { return true; });
+  ::chmod(Path("tree/locked").c_str(), 0700);
+  if (readable) GTEST_SKIP() << "running as root: no folder is unreadable";
+  EXPECT_EQ(files, (std::vector<std::string>{Path("tree/a.jpg"), Path("tree/z.jpg")}));
+}
+
 TEST(FileMasks, MatchWithoutCase) {
   struct TCase {
     const char* Name;
@@ -53,10 +72,12 @@ TEST(FileMasks, MatchWithoutCase) {
       {"a.jpe", "*.jpg", false},     {"x", "?", true},                  {"xy", "?", false},
       {"ÄBC.png", "äbc.PNG", true},  {"a.b.c", "*.*.*", true},          {"", "*", true},
       {"\xff\xfe.jpg", "*.jpg", true}, {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*a*c", false},
+      {"\U0001F600.png", "?.png", true}, {"ΣΊΣΥΦΟΣ.Gif", "σίσυφοσ.gif", true}, {"a.tiff", "*.tif", false},
   };
   for (const TCase& c : cases) EXPECT_EQ(MatchesMask(c.Name, c.Mask), c.Matches) << c.Name << " ~ " << c.Mask;
   EXPECT_LT(NameOrderKey("a"), NameOrderKey("B"));
   EXPECT_LT(NameOrderKey("z"), NameOrderKey("_x")) << "names compare upper-cased: '_' comes after the letters";
+  EXPECT_EQ(NameOrderKey("straße"), u"STRAßE") << "upper-cased unit by unit";
 }
 
 }  // namespace
