@@ -151,6 +151,7 @@ public:
   }
 
   TEntryPath SplitName(bool createSubdirs) const {
+    if (FName.empty()) Fail("the name is empty");
     if (FName.front() == '/') Fail("the name is absolute; nothing is written outside " + Quoted(FPath));
     TEntryPath result;
     std::vector<std::string> parts;
