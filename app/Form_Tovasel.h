@@ -105,6 +105,8 @@ public:
   void acOpenFoldaExecute();
   void sbtnOpenMouseDown(Qt::MouseButtons Buttons);
   void thumHajimeSet();
+  // After every rebuild of the list: its count, and the thumbnail strip's reset.
+  void ListRebuilt();
 
   // ZIP files.
   void filMeiFromZip(const std::string& filmei);

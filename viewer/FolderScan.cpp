@@ -33,6 +33,15 @@ int FindItemIgnoringCase(const QListWidget& list, const std::string& text) {
 
 }  // namespace
 
+void TForm_Tovasel::ListRebuilt() {
+  Viewer.gazoKazu = ListCount();
+  // A new list that holds something starts the thumbnail strip from its beginning.
+  if (Viewer.gazoKazu >= 1) {
+    Viewer.thumHajime = 0;
+    Viewer.thumNeedDraw = true;
+  }
+}
+
 std::vector<std::string> TForm_Tovasel::MyGetFiles(const std::string& Folder, const std::string& Masks) const {
   const std::vector<std::string> masks = SplitMasks(Masks);
   return GetFiles(Folder, [&masks](const std::string&, const std::string& name) {
@@ -56,11 +65,7 @@ void TForm_Tovasel::listset(const std::string& filmei) {
     }
   }
   ListBox1->setUpdatesEnabled(true);
-  Viewer.gazoKazu = ListBox1->count();
-  if (Viewer.gazoKazu >= 1) {
-    Viewer.thumHajime = 0;
-    Viewer.thumNeedDraw = true;
-  }
+  ListRebuilt();
   Viewer.gazoBan = FindItemIgnoringCase(*ListBox1, filmei);
   setWindowTitle(QString::fromStdString(FolderPart(filmei)));
 }
@@ -75,11 +80,7 @@ void TForm_Tovasel::foldaSet(const std::string& folmei) {
   for (const std::string& path : Viewer.gazoFiles) items.append(QString::fromStdString(path));
   ListBox1->addItems(items);
   ListBox1->setUpdatesEnabled(true);
-  Viewer.gazoKazu = ListBox1->count();
-  if (Viewer.gazoKazu >= 1) {
-    Viewer.thumHajime = 0;
-    Viewer.thumNeedDraw = true;
-  }
+  ListRebuilt();
   Viewer.gazoBan = 0;
   setWindowTitle(QString::fromStdString(folmei));
   if (ListCount() > 0) {

@@ -51,11 +51,7 @@ void TForm_Tovasel::filMeiFromZip(const std::string& filmei) {
     RemoveExtracted(path, folder);
   }
   Viewer.gazoBan = 0;
-  Viewer.gazoKazu = ListCount();
-  if (Viewer.gazoKazu >= 1) {
-    Viewer.thumHajime = 0;
-    Viewer.thumNeedDraw = true;
-  }
+  ListRebuilt();
 }
 
 void TForm_Tovasel::ZIPfilHyouji(TImage& imag1, TImage& imag2, int32_t maetugi, const std::string& ofilmei,
