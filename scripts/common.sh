@@ -12,6 +12,8 @@ TOVASEL_PACKAGES=(
   clang libclang-rt-14-dev
   qt6-translations-l10n fonts-noto-cjk xvfb xauth imagemagick
   libzip-dev zlib1g-dev zip unzip p7zip-full
+  libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev libavif-dev libtiff-dev librsvg2-dev
+  qt6-image-formats-plugins libavif-bin libjpeg-turbo-progs webp libtiff-tools netpbm librsvg2-bin
 )
 
 install_missing_packages() {
