@@ -1,10 +1,13 @@
 #include "Form_Tovasel.h"
 
+#include "AboutDialog.h"
 #include "SpeedButton.h"
+#include "dropfile/DropFile.h"
 #include "platform/MessageBox.h"
 #include "spi/SPIs.h"
 #include "viewer/ImageControl.h"
 #include "viewer/PathText.h"
+#include "viewer/ThumbnailPages.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QSlider>
 #include <QSplitter>
@@ -20,6 +24,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <filesystem>
 
 void ShowInformation(const std::string& Text) { ShowMessageBox(kMessageTitle, Text, TMessageBoxIcon::Information); }
@@ -56,9 +61,10 @@ TForm_Tovasel::TForm_Tovasel(std::vector<std::string> Arguments, TProgramFiles F
   CreateControls();
   CreateCommands();
   FormCreate();
+  OKRightDlg = new TOKRightDlg(this);
 }
 
-TForm_Tovasel::~TForm_Tovasel() = default;
+TForm_Tovasel::~TForm_Tovasel() { FDrop1->Detach(pnlGamen); }
 
 void TForm_Tovasel::CreateControls() {
   auto* client = new QWidget(this);
@@ -101,18 +107,6 @@ void TForm_Tovasel::CreateToolBar() {
   sbtnList = button("sbtnList");
   sbtnThumb = button("sbtnThumb");
   sbtnAbout = button("sbtnAbout");
-  sbtnOpen->setToolTip("画像を開く(右クリック:フォルダを開く)");
-  sbtnMae->setToolTip("前の画像表示(右クリック:最初の画像表示)");
-  sbtnTugi->setToolTip("次の画像表示(右クリック:最後の画像表示)");
-  sbtnOpen->setText("開");
-  sbtnMae->setText("◀");
-  sbtnTugi->setText("▶");
-  for (TSpeedButton* later : {sbtnSlide, sbtnTime, sbtnKabegami, sbtnClip, sbtnList, sbtnThumb, sbtnAbout})
-    later->setEnabled(false);
-  connect(sbtnOpen, &TSpeedButton::MouseDown, this, &TForm_Tovasel::sbtnOpenMouseDown);
-  connect(sbtnMae, &TSpeedButton::MouseDown, this, &TForm_Tovasel::sbtnMaeMouseDown);
-  connect(sbtnTugi, &TSpeedButton::MouseDown, this, &TForm_Tovasel::sbtnTugiMouseDown);
-
   Label1 = ToolBarLabel(" | ", Panel1);
   lblBanme = ToolBarLabel("Banme", Panel1);
   Label2 = ToolBarLabel(" | ", Panel1);
@@ -146,6 +140,7 @@ void TForm_Tovasel::CreateMiddleArea() {
   ListBox1->setMinimumWidth(1);
   leftColumn->addWidget(ListBox1);
   connect(ListBox1, &QListWidget::itemClicked, this, [this] { ListBox1Click(); });
+  ListBox1->viewport()->setMouseTracking(true);
 
   auto* gamen = new TPanel(Splitter1);
   gamen->OnResize = [this] { pnlGamenResize(); };
@@ -206,49 +201,13 @@ void TForm_Tovasel::CreateBottomArea() {
   column->addWidget(TrackBar1);
 }
 
-void TForm_Tovasel::CreateCommands() {
-  acOpen = new QAction("画像を開く", this);
-  acOpen->setObjectName("acOpen");
-  connect(acOpen, &QAction::triggered, this, [this] { acOpenExecute(); });
-  acOpenFolda = new QAction("フォルダを開く", this);
-  acOpenFolda->setObjectName("acOpenFolda");
-  connect(acOpenFolda, &QAction::triggered, this, [this] { acOpenFoldaExecute(); });
-
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName("PopupMenu1");
-  const auto item = [this](const char* name, const char* caption, auto command) {
-    QAction* action = PopupMenu1->addAction(QString::fromUtf8(caption));
-    action->setObjectName(name);
-    connect(action, &QAction::triggered, this, command);
-    return action;
-  };
-  item("pmOpen", "画像を開く", [this] { acOpenExecute(); });
-  PopupMenu1->addAction(acOpenFolda);
-  PopupMenu1->addSeparator();
-  item("pmSaisyo", "最初の画像表示", [this] { ShowFirst(); });
-  item("pmMae", "前の画像", [this] { ShowPrevious(); });
-  item("pmTugi", "次の画像", [this] { ShowNext(); });
-  item("pmSaigo", "最後の画像表示", [this] { ShowLast(); });
-  PopupMenu1->addSeparator();
-  item("pmSaisyou", "最小化", [this] { setWindowState(windowState() | Qt::WindowMinimized); });
-  item("pmSyuryo", "Tovaselの終了", [this] { close(); });
-  for (QWidget* picture : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(Image2), ScrollBox1}) {
-    picture->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(picture, &QWidget::customContextMenuRequested, this,
-            [this, picture](const QPoint& at) { PopupMenu1->popup(picture->mapToGlobal(at)); });
-  }
-
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName("Timer1");
-  PMenuTime = new QMenu(this);
-  PMenuTime->setObjectName("PMenuTime");
-
-  // Keys reach the window before the focused control; the wheel reaches it before its controls.
-  qApp->installEventFilter(this);
-}
-
 void TForm_Tovasel::FormCreate() {
   Viewer.firstShowDone = false;
+  FDrop1 = std::make_unique<TDropFile>();
+  FDrop1->SetOnDropReceived([this](QObject* Sender, QWidget* Control, const std::vector<std::string>& FileNames) {
+    myDropReceived(Sender, Control, FileNames);
+  });
+  FDrop1->Attach(pnlGamen);
   SearchModules();
 }
 
@@ -323,11 +282,11 @@ void TForm_Tovasel::FormShow() {
   }
 
   SyncTrackBar();
-  Viewer.slideOn = false;
-  Viewer.timeBan = 2;
-  Viewer.firstShowDone = true;  // from here on resizes redraw
-  Timer1->setInterval(timeKankaku[static_cast<size_t>(Viewer.timeBan)]);
-  sbtnTime->setToolTip(QString::fromUtf8("スライド時間間隔=") + QString::fromUtf8(timeMei[static_cast<size_t>(Viewer.timeBan)].data()));
+  SlideshowFirstShow();  // from here on resizes redraw
+  CreateImageControl();
+  thumHajimeSet();
+  pnlThumMain->hide();
+  pnlBottom->setFixedHeight(TrackBar1->height());
   Viewer.listOn = true;
   Viewer.listWidth = 200;
 }
@@ -365,6 +324,18 @@ bool TForm_Tovasel::eventFilter(QObject* Watched, QEvent* Event) {
       QWidget* target = QApplication::widgetAt(wheel->globalPosition().toPoint());
       if (target != widget) return false;  // each wheel event is seen once, at the widget under the pointer
       return FormMouseWheel(target, wheel->angleDelta().y());
+    }
+    case QEvent::MouseMove:
+      if (Watched == ListBox1->viewport()) ListBox1MouseMove(static_cast<QMouseEvent*>(Event)->position().toPoint());
+      return false;
+    case QEvent::MouseButtonRelease: {
+      // A click on a thumbnail cell: released over the cell it was pressed on.
+      auto* mouse = static_cast<QMouseEvent*>(Event);
+      auto* cell = dynamic_cast<TImage*>(Watched);
+      if (cell && mouse->button() == Qt::LeftButton && cell->rect().contains(mouse->position().toPoint()) &&
+          std::find(Viewer.thumImage.begin(), Viewer.thumImage.end(), cell) != Viewer.thumImage.end())
+        MyImageClick(cell);
+      return false;
     }
     default:
       return QMainWindow::eventFilter(Watched, Event);

@@ -19,10 +19,14 @@ class QMenu;
 class QSlider;
 class QSplitter;
 class QTimer;
+class QToolButton;
 class QWheelEvent;
+class TDropFile;
 class TImage;
+class TOKRightDlg;
 class TSPIs;
 class TSpeedButton;
+class TThumbnailPages;
 
 // The title of every message box of the viewer.
 inline constexpr const char* kMessageTitle = "Tovasel 情報";
@@ -77,6 +81,12 @@ public:
   QWidget* pnlThumLeft;
   QWidget* pnlThumb;
   QWidget* pnlThumRight;
+  QToolButton* sbtnLeft;
+  QToolButton* sbtnLeft2;
+  QToolButton* sbtnLeft3;
+  QToolButton* sbtnRight;
+  QToolButton* sbtnRight2;
+  QToolButton* sbtnRight3;
   // Non-visual parts.
   std::unique_ptr<TSPIs> FSPIs;
   QMenu* PopupMenu1;
@@ -84,6 +94,14 @@ public:
   QTimer* Timer1;
   QAction* acOpen;
   QAction* acOpenFolda;
+  QAction* acKabe;
+  QAction* acThumb;
+  QAction* acLiView;
+  QAction* acHyojun;
+  QAction* acDark;
+  QAction* acSlate;
+  std::unique_ptr<TDropFile> FDrop1;
+  TOKRightDlg* OKRightDlg;  // created once, shown modeless
 
   // Life cycle.
   void FormShow();
@@ -131,6 +149,36 @@ public:
   void ShowLast();
   void myKeyDown(int Key);
 
+  // The list panel: collapsed to 1 pixel and back, and the highlight and hint under the pointer.
+  void acLiViewExecute();
+  void ListBox1MouseMove(const QPoint& At);
+
+  // The thumbnail strip.
+  void acThumbExecute();
+  void ThumMae(int32_t zobun);
+  void ThumTugi(int32_t zobun);
+  void ThumDraw(int32_t ist);
+  void MyImageClick(QObject* Sender);
+  // Whether a page of the strip is still loading.
+  bool ThumbnailsPending() const;
+
+  // The slideshow.
+  void slideOnOff();
+  void Timer1Timer();
+  void sbtnTimeClick();
+  void DynamicMenuItemClick(QAction* Sender);
+
+  // Wallpaper and clipboard.
+  void acKabeExecute();
+  void bmpToClip();
+  std::string WallpaperFileName() const;
+
+  // Files dropped on the display panel.
+  void myDropReceived(QObject* Sender, QWidget* Control, const std::vector<std::string>& FileNames);
+
+  // The About dialog and the styles.
+  void ShowAbout();
+
   // Fit-to-window rendering.
   void myGazoRedraw(TImage& imag1, TImage& imag2);
   void Panel1Resize();
@@ -153,10 +201,19 @@ private:
   void CreateMiddleArea();
   void CreateBottomArea();
   void CreateCommands();
+  void CreateActions();
+  void CreatePopupMenu();
+  void BindToolBar();
+  void CreateThumbnailStrip();
+  void CreateImageControl();
+  void ThumLoadCell(int32_t ist, int i);
+  void NewTimeItemCreate();
+  void SlideshowFirstShow();
   void SearchModules();
   // Sets the track bar's maximum and position without running its change handler.
   void SyncTrackBar();
 
+  std::unique_ptr<TThumbnailPages> FThumbPages;
   std::vector<std::string> FArguments;
   TProgramFiles FFiles;
   bool FSettingsReported = false;

@@ -2,6 +2,8 @@
 
 #include "Form_Tovasel.h"
 
+#include <QAction>
+
 void TForm_Tovasel::myKeyDown(int Key) {
   switch (Key) {
     case Qt::Key_F: acOpenExecute(); break;
@@ -9,6 +11,13 @@ void TForm_Tovasel::myKeyDown(int Key) {
     case Qt::Key_Right: ShowNext(); break;
     case Qt::Key_PageUp: ShowFirst(); break;
     case Qt::Key_PageDown: ShowLast(); break;
+    case Qt::Key_K: acKabe->trigger(); break;
+    case Qt::Key_C: bmpToClip(); break;
+    case Qt::Key_S: slideOnOff(); break;
+    case Qt::Key_T: sbtnTimeClick(); break;
+    case Qt::Key_M: acThumb->trigger(); break;
+    case Qt::Key_V: acLiView->trigger(); break;
+    case Qt::Key_A: ShowAbout(); break;
     default: break;
   }
 }

@@ -1,7 +1,11 @@
-// The ZIP facility at the viewer's pace. Two commands, timed here and compared with their peers by
+// The ZIP facility at the viewer's pace. Three commands, timed here and compared with their peers by
 // bench/run-zip-bench.sh in the same run:
 //   zip_bench list ARCHIVE FOLDER   extracts every entry into FOLDER and deletes it again, one after
 //                                   another, as the viewer's listing does; prints milliseconds
+//   zip_bench show ARCHIVE FOLDER [INDEX]  the ZIP part of showing one entry, as the viewer's step
+//                                   does it: the archive opened anew, the entry extracted into FOLDER,
+//                                   deleted again; entry INDEX once, or 50 entries spread over the
+//                                   archive; prints the milliseconds (their median)
 //   zip_bench decode D64.zip DEFL.zip  decodes the first entry of each in memory, the deflate64 one
 //                                   with our decoder and the deflate one with zlib; prints MB/s
 
@@ -14,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -41,6 +46,41 @@ int List(const std::string& archive, const std::string& folder) {
   }
   zip.Close();
   std::printf("%.0f\n", MillisecondsSince(start));
+  return 0;
+}
+
+// One entry extracted and deleted again, the archive opened for it alone.
+void ShowEntry(const std::string& archive, const std::string& folder, int index) {
+  TZipFile zip;
+  zip.Open(archive, zmRead);
+  const std::string name = zip.FileName(index);
+  zip.Extract(name, folder, true);
+  zip.Close();
+  std::error_code error;
+  std::filesystem::remove(folder + "/" + name, error);
+  std::filesystem::remove(folder, error);  // only when empty
+}
+
+int Show(const std::string& archive, const std::string& folder, int index) {
+  if (index >= 0) {
+    const auto start = TClock::now();
+    ShowEntry(archive, folder, index);
+    std::printf("%.1f\n", MillisecondsSince(start));
+    return 0;
+  }
+  TZipFile zip;
+  zip.Open(archive, zmRead);
+  const int count = zip.FileCount();
+  zip.Close();
+  constexpr int kShown = 50;
+  std::vector<double> times;
+  for (int i = 0; i < kShown; ++i) {
+    const auto start = TClock::now();
+    ShowEntry(archive, folder, static_cast<int>(static_cast<int64_t>(i) * count / kShown));
+    times.push_back(MillisecondsSince(start));
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("%.1f\n", (times[kShown / 2 - 1] + times[kShown / 2]) / 2);
   return 0;
 }
 
@@ -123,11 +163,14 @@ int Decode(const std::string& deflate64Archive, const std::string& deflateArchiv
 int main(int argc, char** argv) {
   try {
     if (argc == 4 && std::string(argv[1]) == "list") return List(argv[2], argv[3]);
+    if ((argc == 4 || argc == 5) && std::string(argv[1]) == "show") return Show(argv[2], argv[3], argc == 5 ? std::atoi(argv[4]) : -1);
     if (argc == 4 && std::string(argv[1]) == "decode") return Decode(argv[2], argv[3]);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "zip_bench: %s\n", error.what());
     return 1;
   }
-  std::fprintf(stderr, "usage: zip_bench list ARCHIVE FOLDER | zip_bench decode DEFLATE64.zip DEFLATE.zip\n");
+  std::fprintf(stderr,
+               "usage: zip_bench list ARCHIVE FOLDER | zip_bench show ARCHIVE FOLDER [INDEX] |"
+               " zip_bench decode DEFLATE64.zip DEFLATE.zip\n");
   return 2;
 }

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Measures the ZIP facility against its peers in one run: the viewer's listing of a 1,000-photo
 # archive (every entry extracted and deleted, one after another) against `unzip -o -q` extracting the
-# same archive, and our deflate64 decoder against zlib's inflate on the same data.
-# Usage: bench/run-zip-bench.sh [BUILD_DIR]  (default /tmp/tovasel-zip-bench)
+# same archive, the ZIP part of showing one entry against unzip extracting that entry, and our
+# deflate64 decoder against zlib's inflate on the same data.
+# Usage: bench/run-zip-bench.sh [BUILD_DIR]  (default /tmp/tovasel-bench)
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${1:-/tmp/tovasel-zip-bench}
-WORK=$BUILD/work
+BUILD=${1:-/tmp/tovasel-bench}
+WORK=$BUILD/work-zip
 source "$ROOT/scripts/common.sh"
+source "$ROOT/bench/timing.sh"
 install_missing_packages "${TOVASEL_PACKAGES[@]}"
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOVASEL_BENCH=ON -DTOVASEL_TESTS=OFF >/dev/null
@@ -41,28 +43,32 @@ PY
 }
 [ -f "$WORK/photos-stored.zip" ] && [ -f "$WORK/texts-deflated.zip" ] || make_archives
 
-# Best of three wall-clock runs, in milliseconds.
-best_of_three() {
-  local best=""
-  for _ in 1 2 3; do
-    local start end took
-    start=$(date +%s%N)
-    "$@" > /dev/null
-    end=$(date +%s%N)
-    took=$(( (end - start) / 1000000 ))
-    if [ -z "$best" ] || [ "$took" -lt "$best" ]; then best=$took; fi
-  done
-  echo "$best"
-}
+echo "== $(load_note)"
+echo "== peers: $(unzip -v | head -1 | cut -d' ' -f1-2), zlib $(dpkg-query -W -f='${Version}' zlib1g), libzip $(dpkg-query -W -f='${Version}' libzip4), $(7z | sed -n 2p | cut -d' ' -f1-3)"
 
 SCRATCH=$WORK/temp
-echo "== listing 1,000 entries (best of three, ms)"
-printf '%-22s %10s %10s %7s\n' archive TZipFile unzip ratio
+echo
+echo "== listing 1,000 entries (5 rounds, taking turns; unzip's files are removed between runs, untimed)"
 for archive in photos-stored texts-deflated; do
-  ours=$(best_of_three "$ZIP_BENCH" list "$WORK/$archive.zip" "$SCRATCH")
-  theirs=$(best_of_three unzip -o -q "$WORK/$archive.zip" -d "$SCRATCH")
-  rm -rf "$SCRATCH"
-  printf '%-22s %10s %10s %7s\n' "$archive" "$ours" "$theirs" "$(awk "BEGIN { printf \"%.2f\", $ours / $theirs }")"
+  INTERLEAVE_SETUP="rm -rf '$SCRATCH.unzip'; sync"
+  interleave 5 \
+    "$archive: TZipFile" "'$ZIP_BENCH' list '$WORK/$archive.zip' '$SCRATCH'" \
+    "$archive: unzip -o -q" "unzip -o -q '$WORK/$archive.zip' -d '$SCRATCH.unzip'"
+  INTERLEAVE_SETUP=""
+  rm -rf "$SCRATCH.unzip"
+  echo "ratio TZipFile / unzip: $(ratio "${MEDIAN[$archive: TZipFile]}" "${MEDIAN[$archive: unzip -o -q]}")"
+done
+
+echo
+echo "== the ZIP part of showing one entry of the 1,000 (archive opened anew, entry extracted and deleted)"
+for archive in photos-stored texts-deflated; do
+  echo "$archive: in the process, median of 50 entries: $("$ZIP_BENCH" show "$WORK/$archive.zip" "$SCRATCH") ms"
+  name=$(unzip -Z1 "$WORK/$archive.zip" | sed -n 501p)
+  mkdir -p "$SCRATCH.unzip"
+  interleave 15 \
+    "$archive: zip_bench show (process)" "'$ZIP_BENCH' show '$WORK/$archive.zip' '$SCRATCH' 500" \
+    "$archive: unzip -p one entry" "unzip -p '$WORK/$archive.zip' '$name' > '$SCRATCH.unzip/$name'"
+  rm -rf "$SCRATCH.unzip"
 done
 
 echo
@@ -75,3 +81,4 @@ unzip -q -p "$WORK/texts-deflated.zip" 'page_00*.txt' > "$DATA/pages.txt"  # 100
   7z a -tzip -mm=Deflate "$WORK/deflate.zip" pages.txt >/dev/null)
 "$ZIP_BENCH" decode "$WORK/d64.zip" "$WORK/deflate.zip"
 rm -rf "$DATA"
+echo "== $(load_note)"

@@ -14,6 +14,8 @@ TOVASEL_PACKAGES=(
   libzip-dev zlib1g-dev zip unzip p7zip-full
   libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev libavif-dev libtiff-dev librsvg2-dev
   qt6-image-formats-plugins libavif-bin libjpeg-turbo-progs webp libtiff-tools netpbm librsvg2-bin
+  gsettings-desktop-schemas libglib2.0-bin mate-desktop-common cinnamon-desktop-data xfconf libxfconf-0-3
+  dbus-daemon xwallpaper
 )
 
 install_missing_packages() {

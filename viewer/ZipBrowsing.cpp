@@ -3,6 +3,7 @@
 
 #include "app/Form_Tovasel.h"
 #include "platform/ZipFile.h"
+#include "viewer/ExtractedEntry.h"
 #include "viewer/ImageControl.h"
 #include "viewer/PathText.h"
 
@@ -10,17 +11,8 @@
 #include <QListWidget>
 
 #include <algorithm>
-#include <filesystem>
 
 namespace {
-
-// Deletes an extracted file, then the scratch folder if that became empty; failures change nothing.
-// Folders made for entries in subfolders of the archive stay behind, empty.
-void RemoveExtracted(const std::string& path, const std::string& scratch) {
-  std::error_code error;
-  std::filesystem::remove(path, error);
-  std::filesystem::remove(scratch, error);  // only an empty folder goes
-}
 
 bool IsListedImage(const std::string& name) {
   const std::string extension = ExtensionPart(name);
@@ -48,7 +40,7 @@ void TForm_Tovasel::filMeiFromZip(const std::string& filmei) {
     const std::string path = folder + "/" + name;
     if (IsListedImage(name)) ListBox1->addItem(QString::fromStdString(name));
     setWindowTitle(QString::fromStdString(filmei));
-    RemoveExtracted(path, folder);
+    TExtractedEntry::Remove(path, folder);
   }
   Viewer.gazoBan = 0;
   ListRebuilt();
@@ -65,15 +57,11 @@ void TForm_Tovasel::ZIPfilHyouji(TImage& imag1, TImage& imag2, int32_t maetugi, 
   if (dban >= 0) Viewer.gazoBan = dban;
   const std::string name = ListBox1->item(Viewer.gazoBan)->text().toStdString();
   lblFilmei->setText(QString::fromStdString(name));
-  const std::string path = ScratchFolder() + "/" + name;
   {
-    TZipFile zip;
-    zip.Open(ofilmei, zmRead);
-    zip.Extract(name, ScratchFolder(), true);
+    const TExtractedEntry entry(ofilmei, name, ScratchFolder());
+    ShowPicture(imag1, imag2, entry.Path());
+    lblFilmei->setText(QString::fromStdString(FileNamePart(entry.Path())));
   }
-  ShowPicture(imag1, imag2, path);
-  lblFilmei->setText(QString::fromStdString(FileNamePart(path)));
-  RemoveExtracted(path, ScratchFolder());
   Viewer.listClickGuard = 1;
   SetListSelection(Viewer.gazoBan);
   Viewer.listClickGuard = 0;

@@ -1,6 +1,7 @@
 #include "Dib.h"
 
 #include "CheckedSize.h"
+#include "LargeBlocks.h"
 
 #include <cstring>
 #include <utility>
@@ -27,6 +28,7 @@ TDib::TDib(int32_t Width, int32_t Height, int BitCount) : FWidth(Width), FHeight
     Release();
     Fail(SPI_MEMORY_ERROR);
   }
+  PreferHugePages(FBits, bytes);
   *FHeader = TDibHeader{40, Width, Height, 1, static_cast<uint16_t>(BitCount), 0, static_cast<uint32_t>(bytes), 0, 0, 0, 0};
   // Decoders write the pixels; the padding at the end of each row is ours to clear.
   const size_t used = rowBits / 8;

@@ -6,6 +6,7 @@
 #include "platform/MessageBox.h"
 #include "viewer/ImageControl.h"
 
+#include <QApplication>
 #include <QColor>
 #include <QDir>
 #include <QImage>
@@ -14,6 +15,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -21,6 +23,22 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+// Sends a wheel turn to the widget under a point of Target, as the platform does.
+inline void Wheel(QWidget* target, int delta) {
+  const QPoint local(target->width() / 2, target->height() / 2);
+  QWidget* under = target->childAt(local) ? target->childAt(local) : target;
+  const QPoint at = under->mapFrom(target, local);
+  QWheelEvent event(at, under->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(under, &event);
+}
+
+// A key press where the platform delivers it: to the focused control, else to the window.
+inline void Key(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QWidget* focus = QApplication::focusWidget();
+  QTest::keyClick(focus && focus->window() == window ? focus : window, key, modifiers);
+}
 
 class ViewerTest : public testing::Test {
 protected:

@@ -3,31 +3,8 @@
 
 #include "ViewerTestSupport.h"
 #include "app/SpeedButton.h"
+#include "platform/Bitmap.h"
 #include "viewer/FitSize.h"
-
-#include <QApplication>
-#include <QTest>
-#include <QWheelEvent>
-
-namespace {
-
-// Sends a wheel turn to the widget under a point of Target, as the platform does.
-void Wheel(QWidget* target, int delta) {
-  const QPoint local(target->width() / 2, target->height() / 2);
-  QWidget* under = target->childAt(local) ? target->childAt(local) : target;
-  const QPoint at = under->mapFrom(target, local);
-  QWheelEvent event(at, under->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
-                    Qt::NoScrollPhase, false);
-  QApplication::sendEvent(under, &event);
-}
-
-// A key press where the platform delivers it: to the focused control, else to the window.
-void Key(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  QWidget* focus = QApplication::focusWidget();
-  QTest::keyClick(focus && focus->window() == window ? focus : window, key, modifiers);
-}
-
-}  // namespace
 
 TEST_F(ViewerTest, EmptyStartShowsTheDesignedLabels) {
   TForm_Tovasel& w = Start();
@@ -316,4 +293,22 @@ TEST_F(ViewerTest, ADamagedZipFileIsReportedByTheDefaultErrorReport) {
   ASSERT_EQ(Messages.size(), 1u);
   EXPECT_NE(Messages[0].find("TZipFile.Open"), std::string::npos) << Messages[0];
   EXPECT_TRUE(Items().empty());
+}
+
+TEST_F(ViewerTest, TransparentAreasShowThePanelsBackgroundAndTheHolderKeepsTheAlpha) {
+  // Left half transparent, right half opaque green; decoded by the PNG module beside the program.
+  QImage image(60, 40, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 30; x < 60; ++x) image.setPixelColor(x, y, Qt::green);
+  std::filesystem::create_directories(Path("alpha"));
+  ASSERT_TRUE(image.save(QString::fromStdString(Path("alpha/a.png")), "PNG"));
+  TForm_Tovasel& w = Start({Path("alpha/a.png")});
+  ASSERT_EQ(Okisa(), "60 x 40") << "no PNG module found beside the program";
+  EXPECT_TRUE(w.Image1->Picture.Bitmap().Image().hasAlphaChannel());
+  const QImage screen = w.pnlGamen->grab().toImage();
+  const QPoint transparent = w.Image2->mapTo(w.pnlGamen, QPoint(w.Image2->width() / 4, w.Image2->height() / 2));
+  const QPoint opaque = w.Image2->mapTo(w.pnlGamen, QPoint(w.Image2->width() * 3 / 4, w.Image2->height() / 2));
+  EXPECT_EQ(screen.pixelColor(transparent), w.pnlGamen->palette().color(w.pnlGamen->backgroundRole()));
+  EXPECT_EQ(screen.pixelColor(opaque), QColor(Qt::green));
 }

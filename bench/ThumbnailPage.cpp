@@ -1,0 +1,73 @@
+// The thumbnail strip on a page of large photos: the time from the command that shows the strip until
+// all ten cells hold their pictures, the memory the cells hold then, and how responsive the window
+// stayed meanwhile: the longest gap between two ticks of a 1 ms timer on the user-interface thread.
+// Usage: tovasel_thumbnail_page FOLDER (at least ten pictures)
+
+#include "app/Form_Tovasel.h"
+#include "app/TovaselApplication.h"
+#include "platform/Bitmap.h"
+#include "viewer/ImageControl.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+// Resident memory of this process in kilobytes.
+long ResidentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  return 0;
+}
+
+bool AllCellsFilled(const TForm_Tovasel& window) {
+  return std::all_of(window.Viewer.thumImage.begin(), window.Viewer.thumImage.end(), [](TImage* cell) {
+    return cell->Picture.Graphic() && !cell->Picture.Graphic()->Empty();
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  TTovaselApplication application(argc, argv);
+  const QTemporaryDir scratch;
+  const std::string folder = scratch.path().toStdString();
+  TForm_Tovasel window({argv[1]}, TProgramFiles{folder + "/Tovasel.ini", folder});
+  window.show();
+
+  QElapsedTimer clock, sinceTick;
+  qint64 longestGap = 0;
+  long residentBefore = 0;
+  QTimer ticks;
+  ticks.setInterval(1);
+  QObject::connect(&ticks, &QTimer::timeout, [&] {
+    longestGap = std::max(longestGap, sinceTick.restart());
+    if (!AllCellsFilled(window)) return;
+    const double elapsed = clock.nsecsElapsed() / 1e6;
+    size_t cellBytes = 0;
+    for (TImage* cell : window.Viewer.thumImage)
+      cellBytes += static_cast<size_t>(cell->Picture.Bitmap().Image().sizeInBytes());
+    std::printf("ten cells shown after %.0f ms\n", elapsed);
+    std::printf("cells hold %.1f KiB of pixels; resident memory grew by %.1f MiB\n", cellBytes / 1024.0,
+                (ResidentKilobytes() - residentBefore) / 1024.0);
+    std::printf("longest gap between handled events: %lld ms\n", static_cast<long long>(longestGap));
+    application.quit();
+  });
+  QTimer::singleShot(500, [&] {  // after the first picture is on screen
+    residentBefore = ResidentKilobytes();
+    clock.start();
+    sinceTick.start();
+    ticks.start();
+    window.acThumbExecute();
+  });
+  return application.exec();
+}
