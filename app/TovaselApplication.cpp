@@ -11,6 +11,8 @@
 #include <QMessageBox>
 #include <QTranslator>
 
+#include <malloc.h>
+
 namespace {
 
 QMessageBox::Icon BoxIcon(TMessageBoxIcon icon) {
@@ -34,11 +36,21 @@ void ShowDialog(const std::string& title, const std::string& text, TMessageBoxIc
 }  // namespace
 
 TTovaselApplication::TTovaselApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  KeepPictureBlocksForReuse();
   setApplicationName("Tovasel");
   setDesktopFileName("tovasel");
   SetMessageBoxHandler(ShowDialog);
   LoadTranslations();
   UseJapaneseFont();
+}
+
+void TTovaselApplication::KeepPictureBlocksForReuse() {
+  // Every step through photos allocates and frees blocks of tens of megabytes (the decoded picture,
+  // its 32-bit copy for the scaler). Left to the allocator's defaults each goes back to the system
+  // when freed and comes back page by page, faulting, at the next step; kept in the heap they are
+  // reused at once. Blocks beyond a 100-megapixel scan's size still go back.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
+  mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
 }
 
 TTovaselApplication::~TTovaselApplication() { SetMessageBoxHandler(nullptr); }

@@ -16,6 +16,7 @@ public:
   static void ShowError(const std::string& Text);
 
 private:
+  static void KeepPictureBlocksForReuse();
   void LoadTranslations();
   void UseJapaneseFont();
 };

@@ -28,10 +28,10 @@ long ResidentKilobytes() {
   return 0;
 }
 
-bool AllCellsFilled(const TForm_Tovasel& window) {
-  return std::all_of(window.Viewer.thumImage.begin(), window.Viewer.thumImage.end(), [](TImage* cell) {
+int FilledCells(const TForm_Tovasel& window) {
+  return static_cast<int>(std::count_if(window.Viewer.thumImage.begin(), window.Viewer.thumImage.end(), [](TImage* cell) {
     return cell->Picture.Graphic() && !cell->Picture.Graphic()->Empty();
-  });
+  }));
 }
 
 }  // namespace
@@ -45,13 +45,17 @@ int main(int argc, char** argv) {
   window.show();
 
   QElapsedTimer clock, sinceTick;
-  qint64 longestGap = 0;
+  // Showing the strip shrinks the display panel, which draws the shown photo again: that gap is counted
+  // apart from those between the cell loads.
+  qint64 longestGap = 0, longestBeforeFirstCell = 0;
   long residentBefore = 0;
   QTimer ticks;
   ticks.setInterval(1);
   QObject::connect(&ticks, &QTimer::timeout, [&] {
-    longestGap = std::max(longestGap, sinceTick.restart());
-    if (!AllCellsFilled(window)) return;
+    const qint64 gap = sinceTick.restart();
+    const int filled = FilledCells(window);
+    (filled == 0 ? longestBeforeFirstCell : longestGap) = std::max(filled == 0 ? longestBeforeFirstCell : longestGap, gap);
+    if (filled < kThumbnailCells) return;
     const double elapsed = clock.nsecsElapsed() / 1e6;
     size_t cellBytes = 0;
     for (TImage* cell : window.Viewer.thumImage)
@@ -59,7 +63,9 @@ int main(int argc, char** argv) {
     std::printf("ten cells shown after %.0f ms\n", elapsed);
     std::printf("cells hold %.1f KiB of pixels; resident memory grew by %.1f MiB\n", cellBytes / 1024.0,
                 (ResidentKilobytes() - residentBefore) / 1024.0);
-    std::printf("longest gap between handled events: %lld ms\n", static_cast<long long>(longestGap));
+    std::printf("longest gap between handled events: %lld ms while the cells loaded, %lld ms before the first "
+                "(the shown photo drawn again for the smaller panel)\n",
+                static_cast<long long>(longestGap), static_cast<long long>(longestBeforeFirstCell));
     application.quit();
   });
   QTimer::singleShot(500, [&] {  // after the first picture is on screen

@@ -68,7 +68,11 @@ void TCanvas::StretchImage(const TRect& dest, const QImage& image, const QRect& 
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     if (FStretchMode == HALFTONE && target.size() != source.size()) {
       // Area averaging: Qt's smooth scaling averages every source pixel under a destination pixel.
-      const QImage part = source == image.rect() ? image : image.copy(source);
+      // The scaler works on 32-bit pixels: a picture in another format goes over in one conversion,
+      // not in a copy and then a conversion of that copy.
+      const QImage::Format wide = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+      QImage part = source == image.rect() ? image : image.copy(source);
+      if (part.format() != wide) part = std::move(part).convertToFormat(wide);
       painter.drawImage(target.topLeft(), part.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     } else {
       painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
