@@ -1,5 +1,7 @@
 #include "Bitmap.h"
 
+#include "kernel/LargeBlocks.h"
+
 #include "Exceptions.h"
 
 #include <QByteArray>
@@ -74,6 +76,7 @@ bool ReadPlainBMP(TStream& stream, int64_t start, QImage& image, TPixelFormat& f
   }
   image = QImage(static_cast<int>(width), static_cast<int>(height), ImageFormat(format));
   if (image.isNull()) throw EOutOfMemory("Out of memory");
+  PreferHugePages(image.bits(), static_cast<size_t>(image.sizeInBytes()));
   if (bits <= 8) image.setColorTable(SizedTable(table, format));
   stream.SetPosition(start + file.bfOffBits);
 

@@ -1,7 +1,7 @@
 #include "Dib.h"
 
 #include "CheckedSize.h"
-#include "LargeBlocks.h"
+#include "platform/kernel/LargeBlocks.h"
 
 #include <cstring>
 #include <utility>

@@ -1,7 +1,7 @@
 #include "ModuleSource.h"
 
 #include "CheckedSize.h"
-#include "LargeBlocks.h"
+#include "platform/kernel/LargeBlocks.h"
 
 #include <cerrno>
 #include <fcntl.h>
