@@ -1,31 +1,10 @@
 #include "Canvas.h"
 
+#include "AreaAverage.h"
 #include "DIBImage.h"
-#include "kernel/LargeBlocks.h"
 
 #include <QPainter>
 #include <cstring>
-
-namespace {
-
-// The picture in the 32-bit format the smooth scaler works on. A 24-bit picture, the common case, is
-// widened row by row into a block with huge pages: the fresh 96 MB of a 24-megapixel picture would
-// otherwise cost more in page faults than the widening itself.
-QImage WidenedForScaling(const QImage& image, QImage::Format wide) {
-  if (image.format() != QImage::Format_BGR888 || wide != QImage::Format_RGB32) return image.convertToFormat(wide);
-  QImage widened(image.size(), wide);
-  if (widened.isNull()) return widened;
-  PreferHugePages(widened.bits(), static_cast<size_t>(widened.sizeInBytes()));
-  for (int y = 0; y < image.height(); ++y) {
-    const uint8_t* in = image.constScanLine(y);
-    auto* out = reinterpret_cast<uint32_t*>(widened.scanLine(y));
-    for (int x = 0; x < image.width(); ++x, in += 3)
-      out[x] = 0xFF000000u | uint32_t{in[2]} << 16 | uint32_t{in[1]} << 8 | in[0];
-  }
-  return widened;
-}
-
-}  // namespace
 
 void TCanvas::SetSurface(QImage* surface, bool bottomUp) {
   FSurface = surface;
@@ -89,13 +68,12 @@ void TCanvas::StretchImage(const TRect& dest, const QImage& image, const QRect& 
     }
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     if (FStretchMode == HALFTONE && target.size() != source.size()) {
-      // Area averaging: Qt's smooth scaling averages every source pixel under a destination pixel.
-      // The scaler works on 32-bit pixels: a picture in another format goes over in one conversion,
-      // not in a copy and then a conversion of that copy.
-      const QImage::Format wide = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-      QImage part = source == image.rect() ? image : image.copy(source);
-      if (part.format() != wide) part = WidenedForScaling(part, wide);
-      painter.drawImage(target.topLeft(), part.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+      // Reduced by area averaging; enlarged by Qt's smooth (bilinear) scaling, as averaging over
+      // less than a pixel would only repeat the pixels.
+      const QImage part = source == image.rect() ? image : image.copy(source);
+      const bool reduces = target.width() <= part.width() && target.height() <= part.height();
+      painter.drawImage(target.topLeft(), reduces ? AreaAveraged(part, target.size())
+                                                  : part.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     } else {
       painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
       painter.drawImage(target, image, source);
