@@ -43,6 +43,12 @@ const void* TInSPIAbleData::BMBits() const {
   return FBMBits;
 }
 
+HLOCAL TInSPIAbleData::TakeBits() {
+  if (FBMBits) LocalUnlock(FBMBitsHandle);
+  FBMBits = nullptr;
+  return std::exchange(FBMBitsHandle, 0);
+}
+
 void TInSPIAbleData::ReleaseBlocks() {
   if (FBMInfo) {
     LocalUnlock(FBMInfoHandle);

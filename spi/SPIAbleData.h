@@ -33,6 +33,8 @@ public:
   const void* BMInfo() const;
   const void* BMBits() const;
   size_t BMInfoSize() const { return LocalSize(FBMInfoHandle); }
+  // Hands the pixel block over to the caller, who frees it with LocalFree; the data is empty after.
+  HLOCAL TakeBits();
   size_t BMBitsSize() const { return LocalSize(FBMBitsHandle); }
   const std::string& FileName() const { return FFileName; }
   const TPictureInfo& PictureInfo() const { return FPictureInfo; }

@@ -2,6 +2,8 @@
 
 #include "SPIBmpFileStream.h"
 #include "SPIDecodedLayout.h"
+#include "SPIRowsTakeOver.h"
+#include "platform/Bitmap.h"
 #include "platform/Canvas.h"
 
 #include <algorithm>
@@ -132,7 +134,16 @@ std::unique_ptr<TGraphic> TSPIGraphic::CreateAndAssignToDIBFileReadableGraphic(c
 }
 
 std::unique_ptr<TGraphic> TSPIGraphic::CreateAndConvertToDIBFileReadableGraphic(const TGraphicClass& DestClass) {
-  std::unique_ptr<TGraphic> graphic = CreateAndAssignToDIBFileReadableGraphic(DestClass);
+  if (GetEmpty()) throw EInvalidGraphic(kCouldNotDecode);
+  std::unique_ptr<TGraphic> graphic = DestClass.Create();
+  // A bitmap takes the decoded rows over as they are, where their layout is one it keeps.
+  auto* bitmap = dynamic_cast<TBitmap*>(graphic.get());
+  if (bitmap && RowsCanBeTakenOver(FData->BMInfo(), FData->BMInfoSize(), FData->BMBitsSize())) {
+    const auto head = *static_cast<const BITMAPINFOHEADER*>(FData->BMInfo());
+    bitmap->SetImage(ImageOverRows(FData->TakeBits(), head));
+  } else {
+    graphic->LoadFromStream(*DIBFileImage());
+  }
   ReleaseData();
   return graphic;
 }

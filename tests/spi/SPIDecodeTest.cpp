@@ -89,6 +89,32 @@ TEST_F(SPIDecoding, EveryBitCountAndRowOrderLoadsThroughThePictureLoader) {
   }
 }
 
+TEST_F(SPIDecoding, ThirtyTwoBitRowsKeepTheirAlphaOrAreOpaqueWhenTheFourthByteIsUnused) {
+  const struct {
+    const char* Variant;
+    const char* Extension;
+    uint32_t Alpha;
+    QImage::Format Format;
+  } cases[] = {{"plain", "tvp", 0, QImage::Format_RGB32}, {"topdown", "tvd", 0x80, QImage::Format_ARGB32}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Variant);
+    TModules modules{c.Variant};
+    TTestPicture picture;
+    picture.Width = 4;
+    picture.Height = 3;
+    picture.BitCount = 32;
+    picture.Pixel = [alpha = c.Alpha](uint32_t x, uint32_t y) { return (alpha ? alpha + y : 0) << 24 | x << 16 | y << 8 | 0x20; };
+    TPicture loader;
+    loader.LoadFromFile(Save(picture, std::string("a.") + c.Extension));
+    const QImage& image = dynamic_cast<TSPIBitmap&>(*loader.Graphic()).Image();
+    ASSERT_EQ(image.format(), c.Format);
+    for (uint32_t y = 0; y < 3; ++y)
+      for (uint32_t x = 0; x < 4; ++x)
+        EXPECT_EQ(image.pixel(static_cast<int>(x), static_cast<int>(y)),
+                  c.Alpha ? picture.Pixel(x, y) : 0xFF000000u | picture.Pixel(x, y)) << x << "," << y;
+  }
+}
+
 TEST_F(SPIDecoding, EachCandidateGetsBothOffsetsBeforeTheNext) {
   TModules modules{"plain", "macbin"};
   TTestPicture picture;

@@ -91,10 +91,8 @@ struct TTestPicture {
       std::vector<uint8_t> row(rowBytes, 0);
       for (uint32_t x = 0; x < Width; ++x) {
         const uint32_t v = Pixel(x, y);
-        if (BitCount == 24) {
-          row[3 * x] = static_cast<uint8_t>(v);
-          row[3 * x + 1] = static_cast<uint8_t>(v >> 8);
-          row[3 * x + 2] = static_cast<uint8_t>(v >> 16);
+        if (BitCount >= 24) {  // 32 bits: the fourth byte is the value's top byte
+          for (int i = 0; i < BitCount / 8; ++i) row[BitCount / 8 * x + i] = static_cast<uint8_t>(v >> 8 * i);
         } else {
           const uint32_t perByte = 8 / BitCount;
           const uint32_t shift = 8 - BitCount * (x % perByte + 1);

@@ -4,7 +4,7 @@
    top-down, a header that disagrees with its pixel block.
 
    Format, little-endian: "TVPX" (or "TVMB"), width uint32, height uint32, bit count uint16 (1, 4,
-   8 or 24), colour count uint16 (1 to 2^bits for 1, 4 and 8 bits, else 0), the colours as blue,
+   8, 24 or 32), colour count uint16 (1 to 2^bits for 1, 4 and 8 bits, else 0), the colours as blue,
    green, red, 0, then the rows from the top, each (width * bits + 7) / 8 bytes, packed as in a DIB.
 
    When TVTEST_SPI_LOG names a file, every call is appended to it as "MODULE CALL DETAILS". */
@@ -148,7 +148,7 @@ static int ParseHeader(const uint8_t* head, TPicture* picture) {
     case 1: case 4: case 8:
       if (picture->Colors == 0 || picture->Colors > 1u << picture->BitCount) return 0;
       break;
-    case 24:
+    case 24: case 32:
       if (picture->Colors != 0) return 0;
       break;
     default: return 0;
