@@ -1,5 +1,6 @@
 #include "ImageList.h"
 
+#include <QImageReader>
 #include <QPixmap>
 #include <QString>
 
@@ -29,7 +30,10 @@ QIcon ImageList1Icon(int Index) {
   // a 32-pixel request on any screen gets the 32-pixel drawing, and a HiDPI screen picks it for 16.
   QIcon icon;
   for (const QString& file : {base + QStringLiteral(".png"), base + QStringLiteral("@2x.png")}) {
-    QPixmap pixmap(file);
+    // Read as PNG without guessing: a guessing reader loads every image format plug-in to ask it.
+    QImageReader reader(file, "png");
+    reader.setAutoDetectImageFormat(false);
+    QPixmap pixmap = QPixmap::fromImage(reader.read());
     pixmap.setDevicePixelRatio(1);
     icon.addPixmap(pixmap);
   }
