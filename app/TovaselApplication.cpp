@@ -45,10 +45,10 @@ TTovaselApplication::TTovaselApplication(int& argc, char** argv) : QApplication(
 }
 
 void TTovaselApplication::KeepPictureBlocksForReuse() {
-  // Every step through photos allocates and frees blocks of tens of megabytes (the decoded picture,
-  // its 32-bit copy for the scaler). Left to the allocator's defaults each goes back to the system
-  // when freed and comes back page by page, faulting, at the next step; kept in the heap they are
-  // reused at once. Blocks beyond a 100-megapixel scan's size still go back.
+  // Every step through photos allocates and frees a block of tens of megabytes (the decoded
+  // picture). Left to the allocator's defaults it goes back to the system when freed and comes back
+  // page by page, faulting, at the next step; kept in the heap it is reused at once. Blocks beyond a
+  // 100-megapixel scan's size still go back.
   mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
   mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
 }

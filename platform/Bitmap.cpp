@@ -76,7 +76,8 @@ bool ReadPlainBMP(TStream& stream, int64_t start, QImage& image, TPixelFormat& f
   }
   image = QImage(static_cast<int>(width), static_cast<int>(height), ImageFormat(format));
   if (image.isNull()) throw EOutOfMemory("Out of memory");
-  PreferHugePages(image.bits(), static_cast<size_t>(image.sizeInBytes()));
+  // Rows come bottom row first, into the image's end.
+  TPagesAhead pagesAhead(image.bits(), static_cast<size_t>(image.sizeInBytes()));
   if (bits <= 8) image.setColorTable(SizedTable(table, format));
   stream.SetPosition(start + file.bfOffBits);
 

@@ -1,7 +1,6 @@
 #include "Dib.h"
 
 #include "CheckedSize.h"
-#include "platform/kernel/LargeBlocks.h"
 
 #include <cstring>
 #include <utility>
@@ -28,18 +27,16 @@ TDib::TDib(int32_t Width, int32_t Height, int BitCount) : FWidth(Width), FHeight
     Release();
     Fail(SPI_MEMORY_ERROR);
   }
-  PreferHugePages(FBits, bytes);
+  // Decoders write the rows top row first, that is from the block's end.
+  FPagesAhead = TPagesAhead(FBits, bytes);
   *FHeader = TDibHeader{40, Width, Height, 1, static_cast<uint16_t>(BitCount), 0, static_cast<uint32_t>(bytes), 0, 0, 0, 0};
-  // Decoders write the pixels; the padding at the end of each row is ours to clear.
-  const size_t used = rowBits / 8;
-  if (used < FStride)
-    for (int32_t y = 0; y < Height; ++y) std::memset(FBits + static_cast<size_t>(y) * FStride + used, 0, FStride - used);
 }
 
 TDib::TDib(TDib&& other) noexcept
     : FWidth(other.FWidth), FHeight(other.FHeight), FBitCount(other.FBitCount), FStride(other.FStride),
       FInfoHandle(std::exchange(other.FInfoHandle, 0)), FBitsHandle(std::exchange(other.FBitsHandle, 0)),
-      FHeader(std::exchange(other.FHeader, nullptr)), FBits(std::exchange(other.FBits, nullptr)) {}
+      FHeader(std::exchange(other.FHeader, nullptr)), FBits(std::exchange(other.FBits, nullptr)),
+      FPagesAhead(std::move(other.FPagesAhead)) {}
 
 TDib::~TDib() { Release(); }
 
@@ -52,6 +49,12 @@ void TDib::SetDensity(uint32_t XDpi, uint32_t YDpi) {
 }
 
 void TDib::HandOver(HLOCAL* HBMInfo, HLOCAL* HBM) {
+  FPagesAhead.Stop();
+  // Decoders write the pixels; the padding at the end of each row is ours to clear, once the rows
+  // are there (clearing it first would touch every page before the decoder and its helper do).
+  const size_t used = static_cast<size_t>(FWidth) * static_cast<size_t>(FBitCount) / 8;
+  if (used < FStride)
+    for (int32_t y = 0; y < FHeight; ++y) std::memset(FBits + static_cast<size_t>(y) * FStride + used, 0, FStride - used);
   LocalUnlock(FInfoHandle);
   LocalUnlock(FBitsHandle);
   *HBMInfo = std::exchange(FInfoHandle, 0);
@@ -61,6 +64,7 @@ void TDib::HandOver(HLOCAL* HBMInfo, HLOCAL* HBM) {
 }
 
 void TDib::Release() {
+  FPagesAhead.Stop();
   if (FInfoHandle != 0) {
     if (FHeader != nullptr) LocalUnlock(FInfoHandle);
     LocalFree(FInfoHandle);

@@ -3,6 +3,7 @@
 // local-memory block. Rows are bottom-up, as the host expects; Row(y) counts from the top, so decoders
 // write their rows where they belong without a second pass. Both blocks are freed unless handed over.
 
+#include "platform/kernel/LargeBlocks.h"
 #include "spi/SusieAbi.h"
 
 #include <cstddef>
@@ -62,6 +63,7 @@ private:
   HLOCAL FBitsHandle = 0;
   TDibHeader* FHeader = nullptr;
   uint8_t* FBits = nullptr;
+  TPagesAhead FPagesAhead;
 };
 
 }  // namespace tvplugin

@@ -1,7 +1,6 @@
 #include "ModuleSource.h"
 
 #include "CheckedSize.h"
-#include "platform/kernel/LargeBlocks.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -46,7 +45,6 @@ TModuleSource::TModuleSource(const char* Buf, int32_t Len, uint32_t Flag) {
       if (static_cast<uint64_t>(Len) > fileSize) Fail(SPI_FILE_READ_ERROR);
       const size_t size = static_cast<size_t>(fileSize - static_cast<uint64_t>(Len));
       FOwned = std::make_unique_for_overwrite<uint8_t[]>(CheckedAdd(size, 1));
-      PreferHugePages(FOwned.get(), size);
       size_t done = 0;
       while (done < size) {
         const ssize_t got = pread(file.Get(), FOwned.get() + done, size - done, static_cast<off_t>(Len + done));

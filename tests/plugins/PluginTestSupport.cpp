@@ -140,6 +140,9 @@ TPixels TakePicture(HLOCAL info, HLOCAL bits, int* BitCount) {
       const uint32_t a = bytes == 4 ? p[3] : 255;
       pixels.Argb[static_cast<size_t>(y) * pixels.Width + x] = a << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
     }
+    // The rows are handed over whole: what pads them to 32 bits is cleared, not left as it was.
+    for (size_t i = static_cast<size_t>(pixels.Width) * bytes; i < stride; ++i)
+      EXPECT_EQ(row[i], 0) << "padding of row " << y;
   }
   LocalUnlock(info);
   LocalUnlock(bits);
