@@ -56,6 +56,9 @@ void TForm_Tovasel::gazoMaeTugi(int32_t maetugi, int32_t dban) {
 void TForm_Tovasel::ShowPicture(TImage& Holder, TImage& Shown, const std::string& Path) {
   // A picture that cannot be loaded is dropped without a word: the previous one stays on screen.
   try {
+    // The previous picture is let go first, as a failed load would drop it anyway: two large
+    // pictures are never held at once, and the new one is decoded into the memory the old one freed.
+    Holder.Picture.SetGraphic(std::unique_ptr<TGraphic>());
     Holder.Picture.LoadFromFile(Path);
     myGazoRedraw(Holder, Shown);
     lblOkisa->setText(QString("%1 x %2").arg(Holder.Picture.Width()).arg(Holder.Picture.Height()));
