@@ -2,7 +2,7 @@
 
 #include "CheckedSize.h"
 #include "QtImageFormats.h"
-#include "TgaHeader.h"
+#include "plugins/iftga/TgaHeader.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -40,14 +40,10 @@ bool AllOpaque(const QImage& picture) {
 bool HoldsSizes(const QByteArray& format) { return format == "ico" || format == "cur" || format == "icns"; }
 
 QImage ReadPicture(std::span<const uint8_t> bytes) {
-  // Qt's content detection takes some TGA files for icons: a TGA header decides first.
-  const bool tga = LooksLikeTga(bytes);
-  if (tga && !TgaIsComplete(bytes)) Fail(SPI_BROKEN_DATA);
-  QByteArray data = tga ? WithTgaFooter(bytes)
-                        : QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+  QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
   QBuffer buffer(&data);
   buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer, tga ? "tga" : QByteArray());
+  QImageReader reader(&buffer);
   reader.setAllocationLimit(kAllocationLimitMB);
   if (!IsQtImageFormat(reader.format())) Fail(SPI_UNKNOWN_FORMAT);
   QImage picture;
@@ -78,7 +74,9 @@ std::vector<TFileType> TQtImageDecoder::FileTypes() const {
 }
 
 bool TQtImageDecoder::Accepts(std::span<const uint8_t> Head) const {
-  return (IsQtImageFormat("tga") && LooksLikeTga(Head)) || IsQtImageFormat(Format(Head));
+  // Qt's icon reader takes TGA files for icons; they are the TGA module's.
+  TTgaHeader tga;
+  return !ReadTgaHeader(Head, tga) && IsQtImageFormat(Format(Head));
 }
 
 TPictureFacts TQtImageDecoder::ReadFacts(std::span<const uint8_t> Image) const {

@@ -1,7 +1,7 @@
 #pragma once
-// ICO, TGA and the other formats of Qt's image reader (see QtImageFormats.h), recognised by their
-// content (TGA, which has no signature, by a plausible header). Of a file holding several pictures
-// of one subject (ICO, CUR, ICNS) the largest is shown.
+// ICO and the other formats of Qt's image reader that no other module reads (see QtImageFormats.h),
+// recognised by their content. Of a file holding several pictures of one subject (ICO, CUR, ICNS)
+// the largest is shown.
 
 #include "Decoder.h"
 

@@ -9,7 +9,7 @@ namespace tvplugin {
 namespace {
 
 constexpr const char* kDecodedElsewhere[] = {"bmp", "dib", "jpg", "jpeg", "png", "gif", "webp", "avif",
-                                             "avifs", "tif", "tiff", "svg", "svgz"};
+                                             "avifs", "tif", "tiff", "svg", "svgz", "tga"};
 
 }  // namespace
 

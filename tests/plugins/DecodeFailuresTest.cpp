@@ -18,7 +18,7 @@ void PrintTo(const TFailureCase& c, std::ostream* out) { *out << c.Fixture; }
 const TFailureCase kCases[] = {
     {"picture.jpg", "ifjpeg", 3},  {"picture.png", "ifpng", 8},   {"picture.gif", "ifgif", 6},
     {"picture.webp", "ifwebp", 16}, {"picture.avif", "ifavif", 12}, {"picture.tif", "iftiff", 4},
-    {"picture.svg", "ifsvg", 5},   {"picture.ico", "ifqtimg", 4}, {"picture.tga", "ifqtimg", 2},
+    {"picture.svg", "ifsvg", 5},   {"picture.ico", "ifqtimg", 4}, {"picture.tga", "iftga", 2},
 };
 
 std::vector<uint8_t> Fixture(const std::string& name) { return ReadBytes(std::string(TOVASEL_FIXTURES) + "/" + name); }

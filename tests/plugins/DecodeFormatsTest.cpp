@@ -176,12 +176,12 @@ const TFormatCase kCases[] = {
        // Qt's icon reader keeps the pixels premultiplied: half-transparent ones may move by 1.
        return Expect(f / "a.ico", TPixels::FromFile(alpha), 32, 1);
      }},
-    {"Tga", "ifqtimg", {"convert", "tgatoppm"}, [](const TScratchFolder& f) {
+    {"Tga", "iftga", {"convert", "tgatoppm"}, [](const TScratchFolder& f) {
        RunTool("convert " + Photo(f) + " " + f / "a.tga");
        RunTool("tgatoppm " + f / "a.tga > " + f / "ref.ppm");
        return Expect(f / "a.tga", TPixels::FromNetpbm(f / "ref.ppm"), 24);
      }},
-    {"TgaWithAlpha", "ifqtimg", {"convert", "tgatoppm"}, [](const TScratchFolder& f) {
+    {"TgaWithAlpha", "iftga", {"convert", "tgatoppm"}, [](const TScratchFolder& f) {
        RunTool("convert " + WithAlpha(f) + " -compress none " + f / "a.tga");
        RunTool("tgatoppm -alphaout=" + f / "alpha.pgm " + f / "a.tga > " + f / "ref.ppm");
        TPixels expected = TPixels::FromNetpbm(f / "ref.ppm");
@@ -189,6 +189,22 @@ const TFormatCase kCases[] = {
        for (size_t i = 0; i < expected.Argb.size() && i < alpha.Argb.size(); ++i)
          expected.Argb[i] = (expected.Argb[i] & 0xFFFFFF) | (alpha.Argb[i] & 0xFF) << 24;
        return Expect(f / "a.tga", expected, 32);
+     }},
+    {"TgaRunLength", "iftga", {"pamtotga", "tgatoppm"}, [](const TScratchFolder& f) {
+       RunTool("pamtotga " + Photo(f) + " > " + f / "a.tga");  // run-length encoded unless told -norle
+       RunTool("tgatoppm " + f / "a.tga > " + f / "ref.ppm");
+       return Expect(f / "a.tga", TPixels::FromNetpbm(f / "ref.ppm"), 24);
+     }},
+    {"TgaColourMapped", "iftga", {"pamtotga", "tgatoppm", "pnmquant"}, [](const TScratchFolder& f) {
+       RunTool("pnmquant 200 " + Photo(f) + " > " + f / "few.ppm");
+       RunTool("pamtotga -cmap -norle " + f / "few.ppm > " + f / "a.tga");
+       return Expect(f / "a.tga", TPixels::FromNetpbm(f / "few.ppm"), 24);
+     }},
+    {"TgaGrey", "iftga", {"pamtotga", "ppmtopgm", "pgmtoppm"}, [](const TScratchFolder& f) {
+       RunTool("ppmtopgm " + Photo(f) + " > " + f / "grey.pgm");
+       RunTool("pamtotga -mono " + f / "grey.pgm > " + f / "a.tga");
+       RunTool("pgmtoppm white " + f / "grey.pgm > " + f / "ref.ppm");
+       return Expect(f / "a.tga", TPixels::FromNetpbm(f / "ref.ppm"), 24);
      }},
     {"Ppm", "ifqtimg", {"convert"}, [](const TScratchFolder& f) {
        const std::string photo = Photo(f);

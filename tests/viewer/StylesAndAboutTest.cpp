@@ -120,7 +120,7 @@ TEST_F(AboutTest, HelpTextKeepsItsFixedLinesInOrder) {
   const auto stars = std::find(lines.begin(), lines.end(), std::string(69, '*'));
   const auto starsEnd = std::find(stars + 1, lines.end(), std::string(69, '*'));
   for (const char* module : {"ifjpeg.spi", "ifpng.spi", "ifgif.spi", "ifwebp.spi", "ifavif.spi", "iftiff.spi",
-                             "ifsvg.spi", "ifqtimg.spi"})
+                             "ifsvg.spi", "iftga.spi", "ifqtimg.spi"})
     EXPECT_TRUE(std::any_of(stars, starsEnd, [&](const std::string& l) { return l.rfind(module, 0) == 0; })) << module;
 
   // Seven history entries, each "Vx.y yyyy/mm/dd text".

@@ -198,6 +198,25 @@ TEST_F(ViewerTest, PictureIsFittedToThePanelAndRedrawnWhenItChanges) {
   EXPECT_EQ(w.Image2->size(), FitSize(100, 100, grown.width(), grown.height()));
 }
 
+TEST_F(ViewerTest, AHundredMegapixelPictureOpensAndIsFitted) {
+  // 10000 x 10000 as an uncompressed TGA: 300 MB of rows, more than Qt's own TGA reader would take.
+  std::filesystem::create_directories(Path("big"));
+  {
+    std::ofstream out(Path("big/hundred.tga"), std::ios::binary);
+    const unsigned char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10, 0x27, 0x10, 0x27, 24, 0x20};
+    out.write(reinterpret_cast<const char*>(header), sizeof(header));
+    const std::string row(3 * 10000, '\x40');
+    for (int y = 0; y < 10000; ++y) out << row;
+  }
+  TForm_Tovasel& w = Start({Path("big/hundred.tga")});
+  EXPECT_EQ(Okisa(), "10000 x 10000");
+  const QSize panel = w.pnlGamen->size();
+  const int side = std::min(panel.width(), panel.height());
+  EXPECT_EQ(w.Image2->size(), QSize(side, side));
+  EXPECT_EQ(ShownColor(), QColor(0x40, 0x40, 0x40));
+  EXPECT_TRUE(Messages.empty());
+}
+
 TEST(FitSize, KeepsTheRatioAndRoundsHalvesToEven) {
   struct TCase {
     int Bw, Bh, Pw, Ph;
