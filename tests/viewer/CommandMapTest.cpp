@@ -294,8 +294,14 @@ TEST_F(CommandMapTest, DropsOpenFilesZipFilesAndFoldersInTheirOrderOnTheDisplayP
 }
 
 TEST_F(CommandMapTest, TheClipboardGetsTheFullPictureAsPngAndBmp) {
-  Picture("one/a.bmp", 1500, 900, Qt::darkCyan);
-  TForm_Tovasel& w = Start({Path("one/a.bmp")});
+  // A PNG, so that the picture comes through a module into the bitmap: top half cyan, bottom half red.
+  QImage picture(1500, 900, QImage::Format_RGB32);
+  picture.fill(Qt::darkCyan);
+  for (int y = 450; y < 900; ++y)
+    for (int x = 0; x < 1500; ++x) picture.setPixelColor(x, y, Qt::darkRed);
+  std::filesystem::create_directories(Path("one"));
+  ASSERT_TRUE(picture.save(QString::fromStdString(Path("one/a.png")), "PNG"));
+  TForm_Tovasel& w = Start({Path("one/a.png")});
   Messages.clear();
   Click(w.sbtnClip);
   EXPECT_EQ(Messages, std::vector<std::string>{"表示されている画像をクリップボードへコピーしました。"});
@@ -305,6 +311,7 @@ TEST_F(CommandMapTest, TheClipboardGetsTheFullPictureAsPngAndBmp) {
     const QImage image = QImage::fromData(data->data(format));
     EXPECT_EQ(image.size(), QSize(1500, 900)) << format;
     EXPECT_EQ(image.pixelColor(700, 400), QColor(Qt::darkCyan)) << format;
+    EXPECT_EQ(image.pixelColor(700, 500), QColor(Qt::darkRed)) << format;
   }
 }
 
